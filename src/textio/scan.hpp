@@ -6,9 +6,8 @@
 
 #include <cstring>
 
-#if defined(__SSE2__) && !defined(ZOREZORU_PLAIN_SCAN)
+#if defined(__SSE2__)
 #include <emmintrin.h>
-#define ZOREZORU_SSE2_SCAN 1
 #endif
 
 namespace zorezoru::textio::scan {
@@ -50,7 +49,7 @@ inline const char* find(const char* p, const char* end, char byte) {
 
 // The first `byte` in [p, end), or end when there is none.
 inline const char* find(const char* p, const char* end, char byte) {
-#if defined(ZOREZORU_SSE2_SCAN)
+#if defined(__SSE2__) && !defined(ZOREZORU_PLAIN_SCAN)
   return sse2::find(p, end, byte);
 #else
   return plain::find(p, end, byte);
