@@ -16,24 +16,36 @@ Outcome outcome_of(const textio::Streams& streams) {
 }  // namespace
 
 Outcome run(textio::Streams& streams) {
-  // Bytes of the current line seen so far, counted up to kDropped only. A
-  // line may arrive in several pieces; only its first bytes are dropped.
+  textio::Output& out = streams.out;
+  // Bytes of the current line seen so far, counted up to kDropped: a line
+  // may come in several pieces, and only its first bytes are left out.
   std::size_t seen = 0;
   bool line_open = false;  // some of the current line has been read
   bool writing = true;
   while (writing) {
-    const textio::Piece piece = textio::next_piece(streams.in);
-    if (piece.size == 0 && !piece.line_end) break;
-    const std::size_t drop = seen >= kDropped             ? 0
-                             : piece.size < kDropped - seen ? piece.size
-                                                            : kDropped - seen;
-    seen += drop;
-    writing = textio::write(streams.out, piece.data + drop, piece.size - drop, piece.line_end);
-    line_open = !piece.line_end;
-    if (piece.line_end) seen = 0;
+    textio::Lines lines = textio::take_lines(streams.in);
+    if (lines.next == nullptr) break;
+    textio::Room room = textio::room(out);
+    while (lines.next != lines.end) {
+      const textio::Piece piece = textio::next_piece(lines);
+      const std::size_t wanted = kDropped - seen;
+      const std::size_t drop = piece.size < wanted ? piece.size : wanted;
+      const char* text = piece.data + drop;
+      const std::size_t size = piece.size - drop;
+      if (!textio::put(room, text, size, piece.line_end)) {
+        // The piece is full (or this is a console): one ordinary write.
+        textio::commit(out, room);
+        writing = textio::write(out, text, size, piece.line_end);
+        if (!writing) break;
+        room = textio::room(out);
+      }
+      seen = piece.line_end ? 0 : seen + drop;
+      line_open = !piece.line_end;
+    }
+    if (writing) textio::commit(out, room);
   }
   // A last line without a line feed still gets one.
-  if (writing && line_open) textio::write(streams.out, nullptr, 0, true);
+  if (writing && line_open) textio::write(out, nullptr, 0, true);
 
   textio::close_input(streams);
   textio::close_output(streams);

@@ -11,6 +11,7 @@ constexpr char kEndMark = 0x1A;
 void bind(Output& out, os::Standard which) {
   out = Output{};
   out.handle = os::standard_handle(which);
+  out.collecting = out.handle.kind == os::Kind::disk || out.handle.kind == os::Kind::pipe;
 }
 
 // Settles a CR that is the last byte of a block by the byte after it.
@@ -44,6 +45,7 @@ void emit(Output& out) {
   out.used = 0;
   if (result != os::Result::ok) {
     out.failed = true;
+    out.collecting = false;
     out.broken_pipe = result == os::Result::broken_pipe;
   }
 }
@@ -115,7 +117,7 @@ bool fill(Input& in) {
 
   bool cut = false;
   const char* mark = scan::find(in.block, in.block + count, kEndMark);
-  if (mark != in.block + count) {
+  if (mark < in.block + count) {
     count = static_cast<std::size_t>(mark - in.block);
     cut = true;
     // A console is read on after its end mark; a file or pipe ends there.
@@ -136,6 +138,15 @@ bool write(Output& out, const char* data, std::size_t size, bool line_end) {
   if (out.handle.kind == os::Kind::missing) return true;  // written into nothing
   append_line(out, data, size, line_end);
   return end_call(out);
+}
+
+Room room(Output& out) {
+  if (!out.collecting) return {out.piece, out.piece};
+  return {out.piece + out.used, out.piece + kPieceSize};
+}
+
+void commit(Output& out, Room room) {
+  if (out.collecting) out.used = static_cast<std::size_t>(room.at - out.piece);
 }
 
 bool write_text(Output& out, const char* text, std::size_t size) {
@@ -163,6 +174,7 @@ void close_output(Streams& streams) {
   if (out.closed) return;
   if (!out.failed) emit(out);
   out.used = 0;
+  out.collecting = false;
   if (out.handle.kind != os::Kind::missing && !os::same_handle(out.handle, streams.err.handle)) {
     os::close(out.handle);
   }

@@ -20,6 +20,11 @@ namespace zorezoru::textio {
 inline constexpr std::size_t kBlockSize = 4096;  // one read of the input handle
 inline constexpr std::size_t kPieceSize = 4096;  // one write to a file or pipe
 
+// Room after the input block and the output piece for loads and copies in
+// sixteen-byte strides that run past the last byte.
+inline constexpr std::size_t kSlack = 16;
+static_assert(kSlack >= scan::kSlack, "the scan reads this far past the end");
+
 struct Input {
   os::Handle handle;
   std::size_t next;    // first byte of the block not yet handed on
@@ -30,18 +35,18 @@ struct Input {
   bool holding;        // a byte read past a final CR waits for the next block
   char held;
   bool closed;
-  // One block, one more byte for the LF that settles a final CR, and room
-  // for wide loads past the end.
-  char block[kBlockSize + 1 + scan::kSlack];
+  // One block, and one more byte for the LF that settles a final CR.
+  char block[kBlockSize + 1 + kSlack];
 };
 
 struct Output {
   os::Handle handle;
   std::size_t used;  // bytes waiting in `piece`
+  bool collecting;   // a file or pipe in good order: writes gather in `piece`
   bool failed;       // error indicator
   bool broken_pipe;  // the failure was the reader leaving
   bool closed;
-  char piece[kPieceSize];
+  char piece[kPieceSize + kSlack];
 };
 
 struct Streams {
@@ -53,9 +58,15 @@ struct Streams {
 // Binds the three streams to the process's standard handles.
 void open(Streams& streams);
 
-// A run of one line's text: no LF in it, and no CR of a CR LF. `line_end`
-// says the line ends after it. An empty piece without a line end means the
-// input is over (at its end, or failed: see Input::failed).
+// The bytes of the current input block not yet handed on, translated.
+struct Lines {
+  const char* next;
+  const char* end;
+};
+
+// A run of one line's text, in the input block: no LF in it, and no CR of a
+// CR LF. `line_end` says the line ends after it. The block has kSlack
+// readable bytes after its end.
 struct Piece {
   const char* data;
   std::size_t size;
@@ -64,22 +75,62 @@ struct Piece {
 
 namespace detail {
 bool fill(Input& in);  // reads and translates the next block
+}  // namespace detail
+
+// The rest of the current block, all of it now the caller's; the next
+// block is read when this one is used up. Empty at the end of the input
+// (see Input::failed for why it ended).
+inline Lines take_lines(Input& in) {
+  if (in.next == in.filled && !detail::fill(in)) return {nullptr, nullptr};
+  const Lines lines = {in.block + in.next, in.block + in.filled};
+  in.next = in.filled;
+  return lines;
 }
 
-inline Piece next_piece(Input& in) {
-  if (in.next == in.filled && !detail::fill(in)) return {nullptr, 0, false};
-  const char* begin = in.block + in.next;
-  const char* end = in.block + in.filled;
-  const char* lf = scan::find(begin, end, '\n');
-  if (lf == end) {
-    in.next = in.filled;
-    return {begin, static_cast<std::size_t>(end - begin), false};
+// The next piece of `lines`, which must not be empty.
+inline Piece next_piece(Lines& lines) {
+  const char* begin = lines.next;
+  const char* lf = scan::find(begin, lines.end, '\n');
+  if (lf == lines.end) {
+    lines.next = lines.end;
+    return {begin, static_cast<std::size_t>(lf - begin), false};
   }
-  in.next = static_cast<std::size_t>(lf - in.block) + 1;
+  lines.next = lf + 1;
   // A CR before the LF belongs to the line end. An LF first in the block
   // never follows a CR: a block's final CR is settled when it is read.
   const char* text_end = lf > begin && lf[-1] == '\r' ? lf - 1 : lf;
   return {begin, static_cast<std::size_t>(text_end - begin), true};
+}
+
+// Free room in the output piece of a file or pipe, for the line loop to
+// fill without a call per line; empty for a console, which takes every
+// write call at once, and for a stream that has failed or is closed.
+struct Room {
+  char* at;
+  char* end;
+};
+
+Room room(Output& out);
+
+// Counts what was put into the room as written.
+void commit(Output& out, Room room);
+
+// Puts `size` bytes and, when `line_end`, CR LF into the room, if they fit.
+// The copy goes in sixteen-byte strides, which may run up to fifteen bytes
+// past the data (a piece of the input block) and past the room (into the
+// output piece's slack).
+inline bool put(Room& room, const char* data, std::size_t size, bool line_end) {
+  if (size + 2 > static_cast<std::size_t>(room.end - room.at)) return false;
+  char* to = room.at;
+  std::size_t i = 0;
+  do {
+    __builtin_memcpy(to + i, data + i, 16);
+    i += 16;
+  } while (i < size);
+  to[size] = '\r';  // kept only when the line ends
+  to[size + 1] = '\n';
+  room.at = to + size + (line_end ? 2 : 0);
+  return true;
 }
 
 // One write call: `data` (which holds no LF), then CR LF when `line_end`.
