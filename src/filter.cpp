@@ -40,9 +40,10 @@ Outcome run(textio::Streams& streams) {
         room = textio::room(out);
       }
       seen = piece.line_end ? 0 : seen + drop;
-      line_open = !piece.line_end;
     }
     if (writing) textio::commit(out, room);
+    // A block ends in a line end, or in the middle of a line.
+    line_open = lines.end[-1] != '\n';
   }
   // A last line without a line feed still gets one.
   if (writing && line_open) textio::write(out, nullptr, 0, true);

@@ -20,7 +20,7 @@ void settle_final_cr(Input& in) {
   const os::Transfer peek = os::read(in.handle, &next, 1);
   if (peek.result == os::Result::ok) {
     if (next == '\n') {
-      in.block[in.filled++] = '\n';  // CR LF, as if the block had held both
+      block(in)[in.filled++] = '\n';  // CR LF, as if the block had held both
     } else if (!(in.handle.kind == os::Kind::disk && os::seek_back_one(in.handle))) {
       in.holding = true;  // pipe or console: no way back, keep it aside
       in.held = next;
@@ -105,10 +105,10 @@ bool fill(Input& in) {
   }
   std::size_t count = 0;
   if (in.holding) {
-    in.block[count++] = in.held;
+    block(in)[count++] = in.held;
     in.holding = false;
   }
-  const os::Transfer got = os::read(in.handle, in.block + count, kBlockSize - count);
+  const os::Transfer got = os::read(in.handle, block(in) + count, kBlockSize - count);
   count += got.count;
   if (got.result != os::Result::ok) {
     in.reads_over = true;
@@ -116,9 +116,9 @@ bool fill(Input& in) {
   }
 
   bool cut = false;
-  const char* mark = scan::find(in.block, in.block + count, kEndMark);
-  if (mark < in.block + count) {
-    count = static_cast<std::size_t>(mark - in.block);
+  const char* mark = scan::find(block(in), block(in) + count, kEndMark);
+  if (mark < block(in) + count) {
+    count = static_cast<std::size_t>(mark - block(in));
     cut = true;
     // A console is read on after its end mark; a file or pipe ends there.
     if (in.handle.kind != os::Kind::character) in.reads_over = true;
@@ -127,7 +127,7 @@ bool fill(Input& in) {
 
   in.next = 0;
   in.filled = count;
-  if (!cut && !in.reads_over && in.block[count - 1] == '\r') settle_final_cr(in);
+  if (!cut && !in.reads_over && block(in)[count - 1] == '\r') settle_final_cr(in);
   return true;
 }
 

@@ -35,9 +35,12 @@ struct Input {
   bool holding;        // a byte read past a final CR waits for the next block
   char held;
   bool closed;
-  // One block, and one more byte for the LF that settles a final CR.
-  char block[kBlockSize + 1 + kSlack];
+  // A guard byte that is never a CR, then the block, and one more byte for
+  // the LF that settles a final CR.
+  char buffer[1 + kBlockSize + 1 + kSlack];
 };
+
+inline char* block(Input& in) { return in.buffer + 1; }
 
 struct Output {
   os::Handle handle;
@@ -82,7 +85,7 @@ bool fill(Input& in);  // reads and translates the next block
 // (see Input::failed for why it ended).
 inline Lines take_lines(Input& in) {
   if (in.next == in.filled && !detail::fill(in)) return {nullptr, nullptr};
-  const Lines lines = {in.block + in.next, in.block + in.filled};
+  const Lines lines = {block(in) + in.next, block(in) + in.filled};
   in.next = in.filled;
   return lines;
 }
@@ -96,9 +99,11 @@ inline Piece next_piece(Lines& lines) {
     return {begin, static_cast<std::size_t>(lf - begin), false};
   }
   lines.next = lf + 1;
-  // A CR before the LF belongs to the line end. An LF first in the block
-  // never follows a CR: a block's final CR is settled when it is read.
-  const char* text_end = lf > begin && lf[-1] == '\r' ? lf - 1 : lf;
+  // A CR before the LF belongs to the line end. The byte before a piece is
+  // an LF or the guard, never a CR of this line; and an LF first in the
+  // block never follows a CR, since a block's final CR is settled when it
+  // is read.
+  const char* text_end = lf - (lf[-1] == '\r' ? 1 : 0);
   return {begin, static_cast<std::size_t>(text_end - begin), true};
 }
 
