@@ -5,11 +5,13 @@ pseudo-terminal, /dev/full, closed descriptors.
     e2e.py PROGRAM [--runner CMD] [--sanitized] [unittest arguments...]
 
 --runner runs the program through another command (Wine for the Windows
-build); cases that only a POSIX build can show are skipped there.
+build); cases that only a POSIX build can show are skipped there. When the
+runner cannot start the program at all, every case is skipped and the exit
+status is 77. --launcher names the Windows launcher for the handle set-ups
+that only a Windows parent can make.
 """
 import argparse
-import errno
-import fcntl
+import functools
 import hashlib
 import os
 import pty
@@ -26,7 +28,9 @@ import unittest
 
 PROGRAM = None
 RUNNER = []
+LAUNCHER = None
 SANITIZED = False
+SKIPPED = 77
 
 USAGE = (b"ZOREZORU version 1.0.0\r\n"
          b"Usage: ZOREZORU GO\r\n"
@@ -57,6 +61,23 @@ def native():
     return not RUNNER
 
 
+def windows_path(path):
+    """A path of this machine as Wine's Z: drive shows it."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def runner_works():
+    """Whether the program starts under the runner: it must show its usage."""
+    try:
+        done = subprocess.run(command([]), stdin=subprocess.DEVNULL, capture_output=True,
+                              timeout=120)
+    except (OSError, subprocess.TimeoutExpired) as error:
+        return False, str(error)
+    if (done.returncode, done.stderr) != (1, USAGE):
+        return False, "status %d, %r" % (done.returncode, done.stderr[-200:])
+    return True, ""
+
+
 class Files:
     """Temporary files for one case."""
 
@@ -79,12 +100,33 @@ def read_file(path):
         return f.read()
 
 
+def native_only(reason):
+    """Skips a case when the program runs under a runner. Decided when the
+    case runs, since the runner is known only then."""
+    def wrap(case):
+        @functools.wraps(case)
+        def run(self, *args):
+            if not native():
+                self.skipTest(reason)
+            return case(self, *args)
+        return run
+    return wrap
+
+
 class Case(unittest.TestCase):
+    needs_native = None    # a reason: the whole group needs the native build
+    needs_windows = None   # a reason: the whole group needs the Windows build
+
     def setUp(self):
+        if self.needs_native and not native():
+            self.skipTest(self.needs_native)
+        if self.needs_windows and (native() or not LAUNCHER):
+            self.skipTest(self.needs_windows)
         self.files = Files()
 
     def tearDown(self):
-        self.files.close()
+        if hasattr(self, "files"):
+            self.files.close()
 
     def run_tool(self, args, data, stdin="file", stdout="file", timeout=60):
         """Runs the tool with its input from a file or a pipe and its output
@@ -216,7 +258,7 @@ class Pipes(Case):
         yes.wait()
         self.assertEqual((status, read_file(err_path)), (2, b""))
 
-    @unittest.skipUnless(native(), "a non-blocking descriptor is a POSIX matter")
+    @native_only("a non-blocking descriptor is a POSIX matter")
     def test_non_blocking_pipe_as_input(self):
         r, w = os.pipe()
         os.set_blocking(r, False)
@@ -230,7 +272,7 @@ class Pipes(Case):
         self.assertEqual((proc.returncode, out), (0, b"0\r\n1\r\n2\r\n3\r\n4\r\n"))
 
     def test_long_line_in_constant_memory(self):
-        size = 30_000_000 if SANITIZED else 300_000_000
+        size = 300_000_000 if native() and not SANITIZED else 30_000_000
         # The input comes from a pipe, the output goes to one; neither side
         # holds the line in memory, the tool least of all.
         source = subprocess.Popen(
@@ -301,7 +343,7 @@ class Faults(Case):
                                     stdin=i, stdout=o, stderr=e, timeout=60).returncode
         return status, read_file(out_path), read_file(err_path)
 
-    @unittest.skipUnless(native(), "closed descriptors are a POSIX matter")
+    @native_only("closed descriptors are a POSIX matter")
     def test_closed_descriptors(self):
         self.assertEqual(self.closed(0, ["/D"]), (0, b"", DEBUG))
         self.assertEqual(self.closed(1, ["/D"]), (0, b"", DEBUG))
@@ -309,8 +351,9 @@ class Faults(Case):
         self.assertEqual(self.closed(2, []), (1, b"", b""))
 
 
-@unittest.skipUnless(native(), "the pseudo-terminal cases need the native build")
 class Console(Case):
+    needs_native = "the pseudo-terminal cases need the native build"
+
     def spawn(self, args, stdin, stdout, stderr):
         return subprocess.Popen(command(args), stdin=stdin, stdout=stdout, stderr=stderr)
 
@@ -371,16 +414,45 @@ class Console(Case):
         os.close(master)
 
 
+class Launcher(Case):
+    needs_windows = "the launcher is a Windows program"
+
+    def launch(self, *args):
+        done = subprocess.run(RUNNER + [LAUNCHER] + list(args), stdin=subprocess.DEVNULL,
+                              capture_output=True, timeout=120)
+        return done.returncode
+
+    def test_one_handle_for_output_and_errors(self):
+        in_path = self.files.path("in", b"ABCD\r\nEFGH\r\n")
+        out_path = self.files.path("out")
+        status = self.launch("shared", windows_path(in_path), windows_path(out_path),
+                             windows_path(PROGRAM), "/D")
+        # Closing standard output left the shared handle to the error stream.
+        self.assertEqual((status, read_file(out_path)), (0, b"CD\r\nGH\r\n" + DEBUG))
+
+    def test_no_standard_handles(self):
+        program = windows_path(PROGRAM)
+        self.assertEqual(self.launch("none", program, "/D"), 0)
+        self.assertEqual(self.launch("none", program), 1)
+
+
 def main():
-    global PROGRAM, RUNNER, SANITIZED
+    global PROGRAM, RUNNER, LAUNCHER, SANITIZED
     parser = argparse.ArgumentParser()
     parser.add_argument("program")
     parser.add_argument("--runner", default="")
+    parser.add_argument("--launcher")
     parser.add_argument("--sanitized", action="store_true")
     options, rest = parser.parse_known_args()
     PROGRAM = os.path.abspath(options.program)
     RUNNER = shlex.split(options.runner)
+    LAUNCHER = options.launcher and os.path.abspath(options.launcher)
     SANITIZED = options.sanitized
+    if RUNNER:
+        works, why = runner_works()
+        if not works:
+            print("SKIPPED: %s cannot run %s here: %s" % (RUNNER[0], PROGRAM, why))
+            sys.exit(SKIPPED)
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
 
 
