@@ -32,13 +32,13 @@ LAUNCHER = None
 SANITIZED = False
 SKIPPED = 77
 
-USAGE = (b"ZOREZORU version 1.0.0\r\n"
-         b"Usage: ZOREZORU GO\r\n"
+USAGE_ROWS = (b"Usage: ZOREZORU GO\r\n"
          b"   This utility reads an ASCII file from stdin, removes the first two\r\n"
          b"   characters, and sends the results to stdout.\r\n"
          b"   Options are:\r\n"
          b"       /D    Turn on Debugging Messages.\r\n"
          b"\r\n")
+USAGE = None  # the version row, then USAGE_ROWS: set in main()
 DEBUG = b"Debug Mode On\r\n"
 CANNOT_READ = b"ZOREZORU: cannot read standard input\r\n"
 CANNOT_WRITE = b"ZOREZORU: cannot write standard output\r\n"
@@ -166,12 +166,18 @@ CASES = [
     ("long line", ["GO"], b"AB" + b"0123456789" * 20000 + b"\r\nABCD\r\n",
      b"0123456789" * 20000 + b"\r\nCD\r\n", b"", 0),
     ("line of 56999", ["GO"], b"y" * 56999 + b"\n", b"y" * 56997 + b"\r\n", b"", 0),
-    ("no arguments", [], b"ABCD\n", b"", USAGE, 1),
-    ("five arguments", ["/D"] * 5, b"ABCD\n", b"", USAGE, 1),
+    ("no arguments", [], b"ABCD\n", b"", "usage", 1),
+    ("five arguments", ["/D"] * 5, b"ABCD\n", b"", "usage", 1),
     ("four arguments", ["A", "B", "C", "D"], b"ABCD\n", b"CD\r\n", b"", 0),
     ("debug switches", ["-D", "/d", "/DEBUG", "--D"], b"ABCD\n", b"CD\r\n", DEBUG * 2, 0),
     ("debug with empty argument", ["/D", ""], b"ABCD\n", b"CD\r\n", DEBUG, 0),
 ]
+
+
+def set_usage_cases():
+    for i, (name, args, data, out, err, status) in enumerate(CASES):
+        if err == "usage":
+            CASES[i] = (name, args, data, out, USAGE, status)
 
 
 class Table(Case):
@@ -437,17 +443,20 @@ class Launcher(Case):
 
 
 def main():
-    global PROGRAM, RUNNER, LAUNCHER, SANITIZED
+    global PROGRAM, RUNNER, LAUNCHER, SANITIZED, USAGE
     parser = argparse.ArgumentParser()
     parser.add_argument("program")
     parser.add_argument("--runner", default="")
     parser.add_argument("--launcher")
     parser.add_argument("--sanitized", action="store_true")
+    parser.add_argument("--version", required=True, help="the project version")
     options, rest = parser.parse_known_args()
     PROGRAM = os.path.abspath(options.program)
     RUNNER = shlex.split(options.runner)
     LAUNCHER = options.launcher and os.path.abspath(options.launcher)
     SANITIZED = options.sanitized
+    USAGE = b"ZOREZORU version %s\r\n" % options.version.encode() + USAGE_ROWS
+    set_usage_cases()
     if RUNNER:
         works, why = runner_works()
         if not works:

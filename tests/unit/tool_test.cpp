@@ -14,7 +14,7 @@ namespace {
 using os::Kind;
 
 const std::string kUsageText =
-    "ZOREZORU version 1.0.0\r\n"
+    "ZOREZORU version " ZOREZORU_VERSION "\r\n"
     "Usage: ZOREZORU GO\r\n"
     "   This utility reads an ASCII file from stdin, removes the first two\r\n"
     "   characters, and sends the results to stdout.\r\n"
