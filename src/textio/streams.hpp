@@ -65,6 +65,7 @@ void open(Streams& streams);
 struct Lines {
   const char* next;
   const char* end;
+  scan::Finder line_feeds;  // the LFs from `next` on
 };
 
 // A run of one line's text, in the input block: no LF in it, and no CR of a
@@ -84,27 +85,35 @@ bool fill(Input& in);  // reads and translates the next block
 // block is read when this one is used up. Empty at the end of the input
 // (see Input::failed for why it ended).
 inline Lines take_lines(Input& in) {
-  if (in.next == in.filled && !detail::fill(in)) return {nullptr, nullptr};
-  const Lines lines = {block(in) + in.next, block(in) + in.filled};
+  if (in.next == in.filled && !detail::fill(in)) return Lines{};
+  const char* begin = block(in) + in.next;
+  const char* end = block(in) + in.filled;
   in.next = in.filled;
-  return lines;
+  return {begin, end, scan::finder(begin, end, '\n')};
 }
 
-// The next piece of `lines`, which must not be empty.
-inline Piece next_piece(Lines& lines) {
+// The next whole line of `lines`: its text without the line end. False,
+// and nothing taken, when what is left holds no line end.
+inline bool next_line(Lines& lines, Piece& line) {
   const char* begin = lines.next;
-  const char* lf = scan::find(begin, lines.end, '\n');
-  if (lf == lines.end) {
-    lines.next = lines.end;
-    return {begin, static_cast<std::size_t>(lf - begin), false};
-  }
+  const char* lf = scan::next(lines.line_feeds);
+  if (lf == nullptr) return false;
   lines.next = lf + 1;
-  // A CR before the LF belongs to the line end. The byte before a piece is
+  // A CR before the LF belongs to the line end. The byte before a line is
   // an LF or the guard, never a CR of this line; and an LF first in the
   // block never follows a CR, since a block's final CR is settled when it
   // is read.
   const char* text_end = lf - (lf[-1] == '\r' ? 1 : 0);
-  return {begin, static_cast<std::size_t>(text_end - begin), true};
+  line = {begin, static_cast<std::size_t>(text_end - begin), true};
+  return true;
+}
+
+// What is left of `lines` after its last line end: the start of a line
+// that goes on in the next block. Takes it all.
+inline Piece rest_of(Lines& lines) {
+  const Piece rest = {lines.next, static_cast<std::size_t>(lines.end - lines.next), false};
+  lines.next = lines.end;
+  return rest;
 }
 
 // Free room in the output piece of a file or pipe, for the line loop to
