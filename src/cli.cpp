@@ -1,5 +1,7 @@
 #include "cli.hpp"
 
+#include <string_view>
+
 #include "filter.hpp"
 
 #ifndef ZOREZORU_VERSION
@@ -14,7 +16,7 @@ constexpr int kFewestArguments = 1;
 constexpr int kMostArguments = 4;
 
 // Six writes, one per row, as the usage text has always been shown.
-constexpr const char* kUsageRows[] = {
+constexpr std::string_view kUsageRows[] = {
     "ZOREZORU version " ZOREZORU_VERSION "\n",
     "Usage: ZOREZORU GO\n",
     "   This utility reads an ASCII file from stdin, removes the first two\n",
@@ -22,12 +24,6 @@ constexpr const char* kUsageRows[] = {
     "   Options are:\n",
     "       /D    Turn on Debugging Messages.\n\n",
 };
-
-std::size_t length(const char* text) {
-  std::size_t n = 0;
-  while (text[n] != '\0') ++n;
-  return n;
-}
 
 char fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -42,7 +38,7 @@ bool is_debug_switch(const char* argument) {
 int run(textio::Streams& streams, int argc, const char* const* argv) {
   const int count = argc - 1;
   if (count < kFewestArguments || count > kMostArguments) {
-    for (const char* row : kUsageRows) textio::write_text(streams.err, row, length(row));
+    for (std::string_view row : kUsageRows) textio::write_text(streams.err, row.data(), row.size());
     return kUsage;
   }
 
