@@ -101,6 +101,10 @@ def main():
     parser.add_argument("--runs", type=int, default=7)
     parser.add_argument("--size-mib", type=int, default=64)
     parser.add_argument("--startup-runs", type=int, default=300)
+    parser.add_argument("--corpus", action="append",
+                        help="only this corpus (by name; may be given again)")
+    parser.add_argument("--peer", action="append",
+                        help="only this peer besides zorezoru (may be given again)")
     args = parser.parse_args()
     program = os.path.abspath(args.program)
     awk = shutil.which("mawk") or shutil.which("awk")
@@ -111,7 +115,12 @@ def main():
         "sed": ["sed", "s/^..//"],
         "dd": ["dd", "bs=4096", "status=none"],
     }
+    if args.peer:
+        peers = {name: cmd for name, cmd in peers.items()
+                 if name == "zorezoru" or name in args.peer}
     paths = corpora(args.size_mib << 20)
+    if args.corpus:
+        paths = {name: path for name, path in paths.items() if name in args.corpus}
     mib = args.size_mib
 
     print("machine: %s, %d cores; %d runs after a warm-up, %d MiB corpora\n"
