@@ -381,6 +381,20 @@ class Console(Case):
                     break
         return got
 
+    @staticmethod
+    def read_rest(fd):
+        """What the terminal still holds once the program has gone."""
+        got = b""
+        while select.select([fd], [], [], 0.2)[0]:
+            try:
+                chunk = os.read(fd, 4096)
+            except OSError:  # the other side is closed: all has been read
+                break
+            if not chunk:
+                break
+            got += chunk
+        return got
+
     def test_each_line_at_once_and_debug_message_first(self):
         master, slave = self.terminal()
         proc = self.spawn(["/D"], subprocess.PIPE, slave, slave)
@@ -405,19 +419,24 @@ class Console(Case):
         os.close(master)
 
     def test_console_input_reads_on_past_an_end_mark(self):
-        master, slave = self.terminal()
-        out_path = self.files.path("out")
-        with open(out_path, "wb") as out:
-            proc = self.spawn(["GO"], slave, out, subprocess.DEVNULL)
-        os.close(slave)
+        keyboard, keyboard_slave = self.terminal()
+        screen, screen_slave = self.terminal()
+        proc = self.spawn(["GO"], keyboard_slave, screen_slave, subprocess.DEVNULL)
+        os.close(keyboard_slave)
+        os.close(screen_slave)
         # One block with a mark inside: the rest of that block goes, reading
-        # goes on. A block that starts with the mark ends the input.
-        for block in (b"ABCD\n\x1aZZ\n", b"EFGH\n", b"\x1aIJKL\n"):
-            os.write(master, block)
-            time.sleep(0.3)
+        # goes on. A block that starts with the mark ends the input. Each
+        # block waits for the line of the last on the screen, so that no two
+        # are read as one.
+        os.write(keyboard, b"ABCD\n\x1aZZ\n")
+        self.assertEqual(self.read_until(screen, b"CD\r\n"), b"CD\r\n")
+        os.write(keyboard, b"EFGH\n")
+        self.assertEqual(self.read_until(screen, b"GH\r\n"), b"GH\r\n")
+        os.write(keyboard, b"\x1aIJKL\n")
         self.assertEqual(proc.wait(10), 0)
-        self.assertEqual(read_file(out_path), b"CD\r\nGH\r\n")
-        os.close(master)
+        self.assertEqual(self.read_rest(screen), b"")  # nothing after the mark
+        os.close(keyboard)
+        os.close(screen)
 
 
 class Launcher(Case):
