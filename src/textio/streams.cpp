@@ -165,7 +165,12 @@ bool write_text(Output& out, const char* text, std::size_t size) {
 void close_input(Streams& streams) {
   Input& in = streams.in;
   if (in.closed) return;
-  if (in.handle.kind != os::Kind::missing) os::close(in.handle);
+  // One handle may serve more than one stream (a console opened for both
+  // reading and writing); it stays for the streams that still write to it.
+  if (in.handle.kind != os::Kind::missing && !os::same_handle(in.handle, streams.out.handle) &&
+      !os::same_handle(in.handle, streams.err.handle)) {
+    os::close(in.handle);
+  }
   in.closed = true;
 }
 

@@ -159,7 +159,7 @@ bool write_text(Output& out, const char (&text)[N]) {
   return write_text(out, text, N - 1);
 }
 
-// Releases the input handle.
+// Releases the input handle, unless an output stream shares it.
 void close_input(Streams& streams);
 
 // Writes out what standard output holds and releases its handle, unless the

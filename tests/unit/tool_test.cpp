@@ -283,6 +283,15 @@ TEST(OutputPieces, StreamsAreClosedOnceAndTheErrorStreamNever) {
   EXPECT_EQ(err.closes, 0);
 }
 
+TEST(OutputPieces, AHandleSharedWithInputStaysForTheOutputs) {
+  // A console handle that serves all three streams at once.
+  ScriptedHandle console = handle(Kind::character, "ABCD\n");
+  const ToolRun run = run_tool({"/D"}, console, console, console);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(console.writes, (std::vector<std::string>{kDebug, "CD\r\n"}));
+  EXPECT_EQ(console.closes, 0);
+}
+
 // ---------------------------------------------------------------- failures
 
 TEST(Failures, MissingHandlesReadAsEmptyAndSwallowWrites) {
