@@ -69,12 +69,10 @@ struct Lines {
 };
 
 // A run of one line's text, in the input block: no LF in it, and no CR of a
-// CR LF. `line_end` says the line ends after it. The block has kSlack
-// readable bytes after its end.
+// CR LF. The block has kSlack readable bytes after its end.
 struct Piece {
   const char* data;
   std::size_t size;
-  bool line_end;
 };
 
 namespace detail {
@@ -104,14 +102,14 @@ inline bool next_line(Lines& lines, Piece& line) {
   // block never follows a CR, since a block's final CR is settled when it
   // is read.
   const char* text_end = lf - (lf[-1] == '\r' ? 1 : 0);
-  line = {begin, static_cast<std::size_t>(text_end - begin), true};
+  line = {begin, static_cast<std::size_t>(text_end - begin)};
   return true;
 }
 
 // What is left of `lines` after its last line end: the start of a line
 // that goes on in the next block. Takes it all.
 inline Piece rest_of(Lines& lines) {
-  const Piece rest = {lines.next, static_cast<std::size_t>(lines.end - lines.next), false};
+  const Piece rest = {lines.next, static_cast<std::size_t>(lines.end - lines.next)};
   lines.next = lines.end;
   return rest;
 }
